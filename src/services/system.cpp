@@ -37,7 +37,7 @@ bool pathExists(std::string_view name) {
     return static_cast<bool>(search);
 }
 
-bool saveBytesToFile(std::string_view fileName, std::initializer_list<std::span<const char>> buffers) {
+bool saveBytesToFile(std::string_view fileName, std::initializer_list<ByteBuffer> buffers) {
     if (fileName.empty()) return false;
     const Text name(fileName);
     UniqueHandle file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -3,7 +3,6 @@
 
 #include <initializer_list>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "services/text.h"
@@ -22,7 +21,7 @@ bool pathExists(std::string_view name);
 
 // Creates or truncates the file and writes the buffers' bytes in order. False for an empty name,
 // a file that cannot be opened, or a failed write or close.
-bool saveBytesToFile(std::string_view fileName, std::initializer_list<std::span<const char>> buffers);
+bool saveBytesToFile(std::string_view fileName, std::initializer_list<ByteBuffer> buffers);
 
 // Starts commandLine without handle inheritance. windowMode 1..6 (clamped; default 2) chooses how
 // its first window shows. With wait, waits until it ends; otherwise at most 1000 ms for it to be

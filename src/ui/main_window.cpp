@@ -189,14 +189,18 @@ LRESULT CALLBACK groupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
+HICON loadProgramIcon(HINSTANCE instance, int size) {
+    // Shared with the window class; lives as long as the process.
+    return static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, size, size, 0));
+}
+
 bool registerWindowClass(HINSTANCE instance) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = mainWindowProc;
     windowClass.hInstance = instance;
-    // Icons and the stock cursor are shared resources that live as long as the process.
-    windowClass.hIcon = static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, 32, 32, 0));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, 16, 16, 0));
+    windowClass.hIcon = loadProgramIcon(instance, 32);
+    windowClass.hIconSm = loadProgramIcon(instance, 16);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClassName;
@@ -307,6 +311,8 @@ bool loadMainWindow() {
         SetWindowPos(gMain.window, nullptr, 0, 0, kWindowWidth, kWindowHeight,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageA(gMain.window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageA(gMain.window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(loadProgramIcon(instance, 32)));
+    SendMessageA(gMain.window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(loadProgramIcon(instance, 16)));
     registerWindow(kMainWindowId, gMain.window);
 
     if (!createControls(instance)) {

@@ -1,0 +1,279 @@
+#include "driver.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+std::string windowsPathOf(std::string_view unixPath) {
+    std::string path = "Z:";
+    for (char c : unixPath) path += c == '/' ? '\\' : c;
+    return path;
+}
+
+std::string readFileBytes(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool writeFileBytes(const std::string& path, std::string_view bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void removeTree(const std::string& path) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+namespace {
+
+std::string testRunsDirectory() { return windowsPathOf(QUORVANE_E2E_RUNS_DIR); }
+
+std::string currentTestName() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "unnamed";
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
+void createDirectories(const std::string& path) {
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::string imagePathOf(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) return {};
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    std::string image;
+    if (QueryFullProcessImageNameA(process, 0, path, &size)) image.assign(path, size);
+    CloseHandle(process);
+    return image;
+}
+
+bool sameFileName(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+}  // namespace
+
+ProgramFolder::ProgramFolder(std::string_view suffix, std::string_view exeName) {
+    path_ = testRunsDirectory() + "\\" + currentTestName() + std::string(suffix);
+    terminateProcessesInFolder(path_);
+    removeTree(path_);
+    createDirectories(path_);
+    exePath_ = file(exeName);
+    EXPECT_TRUE(CopyFileA(windowsPathOf(QUORVANE_EXE).c_str(), exePath_.c_str(), FALSE)) << exePath_;
+    const std::string fakes = windowsPathOf(QUORVANE_FAKES_DIR);
+    EXPECT_TRUE(CopyFileA((fakes + "\\ping.exe").c_str(), file("ping.exe").c_str(), FALSE));
+    EXPECT_TRUE(CopyFileA((fakes + "\\shutdown.exe").c_str(), file("shutdown.exe").c_str(), FALSE));
+}
+
+void ProgramFolder::recordArguments(std::string_view value) {
+    ASSERT_TRUE(writeFileBytes(file("c.ini"), "[PING]\r\n命令=" + std::string(value) + "\r\n"));
+}
+
+void ProgramFolder::setPingScript(std::string_view script) {
+    ASSERT_TRUE(writeFileBytes(file("ping-script.txt"), script));
+}
+
+HWND findMainWindow(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char className[64] = {};
+            GetClassNameA(window, className, sizeof className);
+            if (owner == s->processId && lstrcmpA(className, "QuorvaneMainWindow") == 0 && IsWindowVisible(window)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+DWORD findProcessByImage(const std::string& exePath, DWORD exceptId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID != exceptId && sameFileName(imagePathOf(entry.th32ProcessID), exePath))
+            found = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return found;
+}
+
+void terminateProcessesInFolder(const std::string& folder) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const std::string prefix = folder + "\\";
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        const std::string image = imagePathOf(entry.th32ProcessID);
+        if (image.size() > prefix.size() && sameFileName(image.substr(0, prefix.size()), prefix)) {
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+RunningProgram::RunningProgram(const std::string& exePath) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exePath + "\"";
+    // Started from another directory: the program must find its files beside itself.
+    const std::string elsewhere = testRunsDirectory();
+    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, elsewhere.c_str(),
+                        &startup, &processInfo_)) {
+        ADD_FAILURE() << "cannot start " << exePath << " (error " << GetLastError() << ")";
+        return;
+    }
+    if (!waitUntil([&] { return (window_ = findMainWindow(processInfo_.dwProcessId)) != nullptr; }, 20s))
+        ADD_FAILURE() << "the main window did not appear";
+}
+
+RunningProgram::~RunningProgram() {
+    if (processInfo_.hProcess != nullptr) {
+        if (WaitForSingleObject(processInfo_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(processInfo_.hProcess, 1);
+            WaitForSingleObject(processInfo_.hProcess, 5000);
+        }
+        CloseHandle(processInfo_.hProcess);
+        CloseHandle(processInfo_.hThread);
+    }
+}
+
+HWND RunningProgram::control(const ControlRef& ref) const {
+    if (window_ == nullptr) return nullptr;
+    if (HWND direct = GetDlgItem(window_, ref.controlId)) return direct;
+    HWND groupBox = GetDlgItem(window_, 分组框1.controlId);
+    return groupBox ? GetDlgItem(groupBox, ref.controlId) : nullptr;
+}
+
+std::string RunningProgram::windowText(HWND window) const {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "<no answer>";
+    std::vector<char> buffer(length + 1);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                        5000, &copied);
+    return std::string(buffer.data(), copied);
+}
+
+std::string RunningProgram::text(const ControlRef& ref) const { return windowText(control(ref)); }
+
+HWND RunningProgram::focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+void RunningProgram::pressKey(WORD virtualKey, bool withShift) {
+    SetForegroundWindow(window_);
+    std::vector<INPUT> inputs;
+    auto key = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    if (withShift) key(VK_SHIFT, false);
+    key(virtualKey, false);
+    key(virtualKey, true);
+    if (withShift) key(VK_SHIFT, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    // Let the program take the keys before the test looks at their effect.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    std::this_thread::sleep_for(50ms);
+}
+
+void RunningProgram::click(const ControlRef& button) { PostMessageA(control(button), BM_CLICK, 0, 0); }
+
+void RunningProgram::close() { PostMessageA(window_, WM_CLOSE, 0, 0); }
+
+std::optional<DWORD> RunningProgram::waitForExit(std::chrono::milliseconds timeout) {
+    if (processInfo_.hProcess == nullptr) return std::nullopt;
+    if (WaitForSingleObject(processInfo_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(processInfo_.hProcess, &code);
+    return code;
+}
+
+bool RunningProgram::showsMessageBox() const {
+    struct Search {
+        DWORD processId;
+        bool found;
+    } search{processInfo_.dwProcessId, false};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char className[16] = {};
+            GetClassNameA(window, className, sizeof className);
+            if (owner == s->processId && lstrcmpA(className, "#32770") == 0) s->found = true;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

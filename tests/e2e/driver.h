@@ -1,0 +1,90 @@
+// Drives a real Quorvane.exe from a test: a program folder of its own with the fake child programs,
+// the started process, its window and controls, keys and clicks, and its end.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/controls.h"
+
+// A Linux path of the build as Wine sees it (Z:\...).
+std::string windowsPathOf(std::string_view unixPath);
+
+std::string readFileBytes(const std::string& path);
+bool writeFileBytes(const std::string& path, std::string_view bytes);
+bool fileExists(const std::string& path);
+void removeTree(const std::string& path);
+
+// Polls until condition holds or the time is up; true when it held.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// A fresh program directory under the build folder, named after the running test (plus an optional
+// suffix, which may hold blanks and GBK characters), holding a copy of Quorvane.exe and the fakes.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(std::string_view suffix = {}, std::string_view exeName = "Quorvane.exe");
+    const std::string& path() const { return path_; }
+    std::string file(std::string_view name) const { return path_ + "\\" + std::string(name); }
+    const std::string& exePath() const { return exePath_; }
+
+    // c.ini holding the section PING with the key 命令 set to value (raw GBK bytes).
+    void recordArguments(std::string_view value);
+    // The script the fake ping plays (see tests/fakes/fake_ping.cpp).
+    void setPingScript(std::string_view script);
+    // What the fakes were started with, one command line per line; empty when never started.
+    std::string pingCommandLines() const { return readFileBytes(file("ping-cmdline.txt")); }
+    std::string shutdownCommandLines() const { return readFileBytes(file("shutdown-cmdline.txt")); }
+
+private:
+    std::string path_;
+    std::string exePath_;
+};
+
+// A started Quorvane.exe. Ends the process (and the fakes it started) if the test has not.
+class RunningProgram {
+public:
+    // Starts the exe with another directory as the current one, and waits for its visible window.
+    explicit RunningProgram(const std::string& exePath);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    HWND window() const { return window_; }
+    DWORD processId() const { return processInfo_.dwProcessId; }
+    HWND control(const ControlRef& ref) const;
+
+    std::string text(const ControlRef& ref) const;
+    std::string windowText(HWND window) const;
+    bool enabled(const ControlRef& ref) const { return IsWindowEnabled(control(ref)) != FALSE; }
+    HWND focus() const;
+
+    // Real keyboard input to the program's window (it is made the foreground window first).
+    void pressKey(WORD virtualKey, bool withShift = false);
+    // A click as the button reports it.
+    void click(const ControlRef& button);
+    void close();
+
+    // The exit code once the process has ended, or nothing when it is still running after timeout.
+    std::optional<DWORD> waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // True when the process shows a message box (an error report).
+    bool showsMessageBox() const;
+
+private:
+    PROCESS_INFORMATION processInfo_{};
+    HWND window_ = nullptr;
+};
+
+// Finds a visible top-level Quorvane window of the given process.
+HWND findMainWindow(DWORD processId);
+// The id of a process started from path that is still running, or 0.
+DWORD findProcessByImage(const std::string& exePath, DWORD exceptId = 0);
+void terminateProcessesInFolder(const std::string& folder);
+
+inline constexpr int32_t kCloseExitCode = 0;
+inline constexpr DWORD kFatalExitCode = 0xFFFFFFFFu;
