@@ -111,6 +111,8 @@ ProgramFolder::ProgramFolder(std::string_view suffix, std::string_view exeName) 
     EXPECT_TRUE(CopyFileA((fakes + "\\shutdown.exe").c_str(), file("shutdown.exe").c_str(), FALSE));
 }
 
+ProgramFolder::~ProgramFolder() { terminateProcessesInFolder(path_); }
+
 void ProgramFolder::recordArguments(std::string_view value) {
     ASSERT_TRUE(writeFileBytes(file("c.ini"), "[PING]\r\n命令=" + std::string(value) + "\r\n"));
 }
@@ -118,6 +120,8 @@ void ProgramFolder::recordArguments(std::string_view value) {
 void ProgramFolder::setPingScript(std::string_view script) {
     ASSERT_TRUE(writeFileBytes(file("ping-script.txt"), script));
 }
+
+void ProgramFolder::removeFakePing() const { DeleteFileA(file("ping.exe").c_str()); }
 
 HWND findMainWindow(DWORD processId) {
     struct Search {
@@ -217,6 +221,18 @@ std::string RunningProgram::windowText(HWND window) const {
 }
 
 std::string RunningProgram::text(const ControlRef& ref) const { return windowText(control(ref)); }
+
+void RunningProgram::setText(const ControlRef& ref, std::string_view text) const {
+    const std::string value(text);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(control(ref), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+}
+
+bool RunningProgram::waitForText(const ControlRef& ref, std::string_view expected,
+                                 std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return text(ref) == expected; }, timeout);
+}
 
 HWND RunningProgram::focus() const {
     GUITHREADINFO info{};

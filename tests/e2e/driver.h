@@ -29,6 +29,10 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 class ProgramFolder {
 public:
     explicit ProgramFolder(std::string_view suffix = {}, std::string_view exeName = "Quorvane.exe");
+    // Ends whatever still runs from the folder (a ping child outlives the program by design).
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
     const std::string& path() const { return path_; }
     std::string file(std::string_view name) const { return path_ + "\\" + std::string(name); }
     const std::string& exePath() const { return exePath_; }
@@ -40,6 +44,10 @@ public:
     // What the fakes were started with, one command line per line; empty when never started.
     std::string pingCommandLines() const { return readFileBytes(file("ping-cmdline.txt")); }
     std::string shutdownCommandLines() const { return readFileBytes(file("shutdown-cmdline.txt")); }
+    // Lets a script that waits for "go.txt" go on.
+    void go() const { writeFileBytes(file("go.txt"), "go"); }
+    // Without the fake, the system's own ping is found.
+    void removeFakePing() const;
 
 private:
     std::string path_;
@@ -60,6 +68,10 @@ public:
     HWND control(const ControlRef& ref) const;
 
     std::string text(const ControlRef& ref) const;
+    void setText(const ControlRef& ref, std::string_view text) const;
+    // Waits until the control's text equals expected; true when it did.
+    bool waitForText(const ControlRef& ref, std::string_view expected,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     std::string windowText(HWND window) const;
     bool enabled(const ControlRef& ref) const { return IsWindowEnabled(control(ref)) != FALSE; }
     HWND focus() const;
