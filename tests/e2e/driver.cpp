@@ -192,6 +192,17 @@ RunningProgram::RunningProgram(const std::string& exePath) {
         ADD_FAILURE() << "the main window did not appear";
 }
 
+RunningProgram::RunningProgram(DWORD processId) {
+    processInfo_.dwProcessId = processId;
+    processInfo_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+    if (processInfo_.hProcess == nullptr) {
+        ADD_FAILURE() << "cannot open process " << processId;
+        return;
+    }
+    if (!waitUntil([&] { return (window_ = findMainWindow(processId)) != nullptr; }, 20s))
+        ADD_FAILURE() << "the main window did not appear";
+}
+
 RunningProgram::~RunningProgram() {
     if (processInfo_.hProcess != nullptr) {
         if (WaitForSingleObject(processInfo_.hProcess, 0) == WAIT_TIMEOUT) {
@@ -199,7 +210,7 @@ RunningProgram::~RunningProgram() {
             WaitForSingleObject(processInfo_.hProcess, 5000);
         }
         CloseHandle(processInfo_.hProcess);
-        CloseHandle(processInfo_.hThread);
+        if (processInfo_.hThread) CloseHandle(processInfo_.hThread);
     }
 }
 

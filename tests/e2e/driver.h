@@ -59,6 +59,8 @@ class RunningProgram {
 public:
     // Starts the exe with another directory as the current one, and waits for its visible window.
     explicit RunningProgram(const std::string& exePath);
+    // Takes over a Quorvane that something else started (such as Restart.bat), waiting for its window.
+    explicit RunningProgram(DWORD processId);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
