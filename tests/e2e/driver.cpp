@@ -188,7 +188,7 @@ RunningProgram::RunningProgram(const std::string& exePath) {
         ADD_FAILURE() << "cannot start " << exePath << " (error " << GetLastError() << ")";
         return;
     }
-    if (!waitUntil([&] { return (window_ = findMainWindow(processInfo_.dwProcessId)) != nullptr; }, 20s))
+    if (!waitUntil([&] { return (window_ = findMainWindow(processInfo_.dwProcessId)) != nullptr; }, 40s))
         ADD_FAILURE() << "the main window did not appear";
 }
 
@@ -199,7 +199,7 @@ RunningProgram::RunningProgram(DWORD processId) {
         ADD_FAILURE() << "cannot open process " << processId;
         return;
     }
-    if (!waitUntil([&] { return (window_ = findMainWindow(processId)) != nullptr; }, 20s))
+    if (!waitUntil([&] { return (window_ = findMainWindow(processId)) != nullptr; }, 40s))
         ADD_FAILURE() << "the main window did not appear";
 }
 

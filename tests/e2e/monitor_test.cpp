@@ -161,6 +161,9 @@ TEST_P(TimeoutRuleTest, CountsChunksThatHoldTheKeywordAndFiresAtTheThreshold) {
     EXPECT_EQ(program.text(标签5), expectedCounter);
     std::string expectedActions;
     for (int i = 0; i < rule.actions; ++i) expectedActions += "shutdown -r -t 99\n";
+    // A started action records itself a moment later; give it the time, then look once more.
+    waitUntil([&] { return folder.shutdownCommandLines() == expectedActions; }, 5s);
+    std::this_thread::sleep_for(200ms);
     EXPECT_EQ(folder.shutdownCommandLines(), expectedActions);
 }
 
