@@ -204,6 +204,10 @@ do_start() {
   [ -z "$use_display" ] || managed=Y
   timeout 120 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f \
     </dev/null >/dev/null 2>&1 || die "Wine does not run programs in $WINEPREFIX"
+  # Drive R: is an empty folder of the session's own, for tests of a program at a drive root.
+  rm -rf "$dir/drive-r"
+  mkdir -p "$dir/drive-r"
+  ln -sfn "$dir/drive-r" "$WINEPREFIX/dosdevices/r:"
   trap - EXIT
   note "Wine session ready on DISPLAY=$DISPLAY in $((SECONDS - t0)) s ($dir)"
 }

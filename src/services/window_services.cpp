@@ -8,6 +8,9 @@
 
 namespace {
 
+// Beyond the end of any text an edit box can hold (its limit is below 2^31 characters).
+constexpr LPARAM kPastAnyEnd = 0x7FFFFFFF;
+
 struct ControlRecord {
     int32_t id;
     ControlKind kind;
@@ -157,9 +160,10 @@ void appendEditText(ControlRef control, std::initializer_list<std::string_view> 
     for (std::string_view piece : texts) {
         onWindowThread([&] {
             const ControlRecord& record = findControl(control);
-            // The length in characters is all EM_SETSEL needs; the box's text is not copied.
-            const LRESULT end = SendMessageW(record.window, WM_GETTEXTLENGTH, 0, 0);
-            SendMessageA(record.window, EM_SETSEL, static_cast<WPARAM>(end), end);
+            // A selection past the end is cut back to the end, whether the box counts bytes or
+            // characters; so the end is found without reading or even measuring the box's text,
+            // and the cost of an append does not grow with the log.
+            SendMessageA(record.window, EM_SETSEL, kPastAnyEnd, kPastAnyEnd);
             SendMessageA(record.window, EM_SCROLLCARET, 0, 0);
             const Text text(piece);
             SendMessageA(record.window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));

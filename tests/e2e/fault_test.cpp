@@ -212,4 +212,68 @@ TEST_F(FaultTest, ClosingWhileStreaming200TimesInARowAlwaysEndsWithExitCodeZero)
     }
 }
 
+// The harness maps drive R: to an empty folder of its own.
+class DriveRootTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (GetFileAttributesA("R:\\") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "this Wine session has no drive R:";
+        terminateProcessesInFolder("R:");
+        emptyRoot();
+        const std::string fakes = windowsPathOf(QUORVANE_FAKES_DIR);
+        ASSERT_TRUE(CopyFileA(windowsPathOf(QUORVANE_EXE).c_str(), "R:\\Quorvane.exe", FALSE));
+        ASSERT_TRUE(CopyFileA((fakes + "\\ping.exe").c_str(), "R:\\ping.exe", FALSE));
+        ASSERT_TRUE(CopyFileA((fakes + "\\shutdown.exe").c_str(), "R:\\shutdown.exe", FALSE));
+    }
+    void TearDown() override {
+        terminateProcessesInFolder("R:");
+        emptyRoot();
+    }
+    static void emptyRoot() {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA("R:\\*", &entry);
+        if (search == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree("R:\\" + name);
+            else
+                DeleteFileA(("R:\\" + name).c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+};
+
+TEST_F(DriveRootTest, AProgramAtADriveRootMonitorsRecordsAndRestarts) {
+    ASSERT_TRUE(writeFileBytes("R:\\c.ini", settingsFileWith("-n 1 127.0.0.1")));
+    {
+        RunningProgram program("R:\\Quorvane.exe");
+        ASSERT_NE(program.window(), nullptr);
+        EXPECT_EQ(program.text(编辑框2), "-n 1 127.0.0.1");
+        EXPECT_TRUE(waitUntil([] { return readFileBytes("R:\\ping-cmdline.txt") == "ping -n 1 127.0.0.1\n"; }));
+        program.close();
+        EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+    }
+    ASSERT_TRUE(DeleteFileA("R:\\c.ini"));
+    DWORD oldProcessId = 0;
+    {
+        RunningProgram program("R:\\Quorvane.exe");
+        ASSERT_NE(program.window(), nullptr);
+        oldProcessId = program.processId();
+        program.setText(编辑框2, "-n 2 127.0.0.2");
+        program.click(按钮1);
+        EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+    }
+    EXPECT_EQ(readFileBytes("R:\\c.ini"), settingsFileWith("-n 2 127.0.0.2"));
+    DWORD newProcessId = 0;
+    ASSERT_TRUE(waitUntil([&] { return (newProcessId = findProcessByImage("R:\\Quorvane.exe", oldProcessId)) != 0; },
+                          30s));
+    RunningProgram restarted(newProcessId);
+    ASSERT_NE(restarted.window(), nullptr);
+    EXPECT_EQ(restarted.text(编辑框2), "-n 2 127.0.0.2");
+    EXPECT_TRUE(waitUntil([] { return !fileExists("R:\\Restart.bat"); }, 15s));
+    restarted.close();
+    EXPECT_EQ(restarted.waitForExit(), std::optional<DWORD>(0));
+}
+
 }  // namespace
