@@ -24,7 +24,27 @@ wine_dir=$root/build/x64/soak-wine
 trap 'scripts/wine-harness.sh stop "$wine_dir"' EXIT
 scripts/wine-harness.sh start "$wine_dir"
 echo "soak: $minutes minutes at $rate chunks a second ($(date -u '+%Y-%m-%d %H:%M UTC'))" | tee build/soak/report.txt
+
+# What Linux sees of the program: CPU time (user + system) and resident memory, once a minute.
+sample_linux() {
+  local pid='' ticks
+  ticks=$(getconf CLK_TCK)
+  for _ in $(seq 1 60); do
+    pid=$(pgrep -f 'soak.Quorvane\.exe' | head -n 1) && break
+    sleep 1
+  done
+  [ -n "$pid" ] || return 0
+  while kill -0 "$pid" 2>/dev/null; do
+    awk -v t="$ticks" '{ printf "linux    cpu %8.2f s", ($14 + $15) / t }' "/proc/$pid/stat" 2>/dev/null || break
+    awk '/^VmRSS/ { printf "  resident %8.1f MB\n", $2 / 1024 }' "/proc/$pid/status" 2>/dev/null || break
+    sleep 60
+  done
+}
+sample_linux | tee build/soak/linux.txt &
+sampler=$!
 rc=0
 QUORVANE_WINE_DIR=$wine_dir scripts/wine-run.sh build/x64/tests/soak/soak_probe.exe "$minutes" "$rate" |
   tee -a build/soak/report.txt || rc=$?
+wait "$sampler" || true
+{ echo; echo "as Linux sees the program:"; cat build/soak/linux.txt; } >>build/soak/report.txt
 exit "$rc"

@@ -3,10 +3,12 @@
 //
 //   soak_probe.exe <minutes> <chunks-per-second>
 //
-// Prints one line per minute and a closing verdict; exit code 0 when the handle count did not grow,
+// Prints one line per minute and a closing verdict (scripts/soak.sh adds the CPU time and resident
+// memory that Linux sees); exit code 0 when the handle count did not grow,
 // the program still answered at the end and closed with exit code 0.
 #include <windows.h>
 #include <psapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,27 +19,41 @@
 namespace {
 
 struct Sample {
-    double cpuSeconds;
     SIZE_T privateBytes;
     SIZE_T workingSet;
     DWORD handles;
     std::size_t logBytes;
 };
 
+// Wine answers GetProcessHandleCount with 0 for other processes; the system's process list has
+// the counts that the server keeps.
+void readProcessList(DWORD processId, Sample& sample) {
+    using QuerySystemInformation = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return;
+    std::string buffer(1 << 20, '\0');
+    ULONG needed = 0;
+    if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) return;
+    for (std::size_t offset = 0;;) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == processId) {
+            sample.handles = entry->HandleCount;
+            sample.privateBytes = entry->PrivatePageCount;
+            return;
+        }
+        if (entry->NextEntryOffset == 0) return;
+        offset += entry->NextEntryOffset;
+    }
+}
+
 Sample sampleOf(const RunningProgram& program, HANDLE process) {
     Sample sample{};
-    FILETIME created, exited, kernel, user;
-    if (GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        const auto ticks = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-        sample.cpuSeconds = static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
-    }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-        sample.privateBytes = memory.PrivateUsage;
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
         sample.workingSet = memory.WorkingSetSize;
-    }
-    GetProcessHandleCount(process, &sample.handles);
+    readProcessList(program.processId(), sample);
     DWORD_PTR length = 0;
     SendMessageTimeoutA(program.control(编辑框1), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
     sample.logBytes = length;
@@ -45,8 +61,8 @@ Sample sampleOf(const RunningProgram& program, HANDLE process) {
 }
 
 void print(const char* label, const Sample& s) {
-    std::printf("%-8s cpu %8.2f s  private %8.1f MB  working set %8.1f MB  handles %5lu  log %9zu bytes\n", label,
-                s.cpuSeconds, s.privateBytes / 1048576.0, s.workingSet / 1048576.0, static_cast<unsigned long>(s.handles),
+    std::printf("%-8s private %8.1f MB  working set %8.1f MB  handles %5lu  log %9zu bytes\n", label,
+                s.privateBytes / 1048576.0, s.workingSet / 1048576.0, static_cast<unsigned long>(s.handles),
                 s.logBytes);
     std::fflush(stdout);
 }
@@ -91,11 +107,11 @@ int main(int argc, char** argv) {
     const auto exitCode = program.waitForExit();
     CloseHandle(process);
 
-    const bool handlesKept = last.handles <= first.handles;
-    std::printf("\nhandles %lu -> %lu (%s); cpu %.1f s over the run; private bytes %+.1f MB with %+.1f MB of log text;"
+    const bool handlesKept = first.handles > 0 && last.handles <= first.handles;
+    std::printf("\nhandles %lu -> %lu (%s); private bytes %+.1f MB with %+.1f MB of log text;"
                 " counter %s; exit code %ld\n",
                 static_cast<unsigned long>(first.handles), static_cast<unsigned long>(last.handles),
-                handlesKept ? "no growth" : "GREW", last.cpuSeconds - first.cpuSeconds,
+                handlesKept ? "no growth" : "GREW",
                 (static_cast<double>(last.privateBytes) - first.privateBytes) / 1048576.0,
                 (static_cast<double>(last.logBytes) - first.logBytes) / 1048576.0, answered ? "answering" : "SILENT",
                 exitCode ? static_cast<long>(*exitCode) : -999L);
