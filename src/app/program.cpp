@@ -55,8 +55,10 @@ std::shared_ptr<ProcessRecords> processRecords() { return gProcessRecords; }
 
 void releaseProcessRecords() { gProcessRecords.reset(); }
 
+void installFatalReports() { setStorageExhaustedReporter(reportStorageExhaustedInBox); }
+
 void startProgram() {
-    setStorageExhaustedReporter(reportStorageExhaustedInBox);
+    installFatalReports();
     startServices();
     allocateProcessRecords();
     registerAtEndOfRun(releaseProcessRecords);
