@@ -171,6 +171,23 @@ TEST_F(MainWindowTest, EnterMakesANewLineInTheLogOnlyAndClicksNothing) {
     EXPECT_FALSE(program.waitForExit(300ms).has_value());
 }
 
+TEST_F(MainWindowTest, FocusReturnsToTheLastFocusedControlWhenTheWindowIsActivatedAgain) {
+    RunningProgram program(folder.exePath());
+    ASSERT_NE(program.window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return program.focus() == program.control(编辑框1); }, 5s));
+    for (int i = 0; i < 3; ++i) program.pressKey(VK_TAB);
+    ASSERT_EQ(program.focus(), program.control(编辑框3));
+
+    // Another window takes the activation, then this one gets it back.
+    ProgramFolder otherFolder("-other");
+    RunningProgram other(otherFolder.exePath());
+    ASSERT_NE(other.window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == other.window(); }, 5s));
+    SetForegroundWindow(program.window());
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == program.window(); }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return program.focus() == program.control(编辑框3); }, 5s));
+}
+
 class EscapeTest : public testing::TestWithParam<int> {};
 
 TEST_P(EscapeTest, EscClosesTheWindowFromAnyControlWithExitCodeZero) {
