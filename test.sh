@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests everything, on a fresh Debian 12 as root:
 #   1. scripts/install-deps.sh
-#   2. build/native: the portable core and its unit tests (host g++, AddressSanitizer and UBSan)
+#   2. build/native: the portable core and its unit tests (host g++, AddressSanitizer and UBSan),
+#      then a short smoke of every fuzz target (scripts/fuzz.sh --smoke)
 #   3. build/x64:    the 64-bit Windows twin; its tests run under wine64 in a private Wine session
 #                    (scripts/wine-harness.sh), which is stopped again whatever happens
 #   4. build/i686:   the shipped 32-bit Quorvane.exe (Release) and the checks of its PE file
@@ -106,6 +107,16 @@ elif ! run_ctest build/native native; then
   stage_done native "FAILED: tests ($last_counts)" "$t0"
 else
   stage_done native "passed ($last_counts)" "$t0"
+fi
+
+# --- 2b. fuzzing smoke -----------------------------------------------------------------------------
+say "fuzzing smoke (libFuzzer, clang, AddressSanitizer + UBSan, a few seconds a target)"
+t0=$SECONDS
+if logged "$logs/fuzz-smoke.log" scripts/fuzz.sh --smoke; then
+  grep -E '^ *fuzz_' "$logs/fuzz-smoke.log" || true
+  stage_done fuzz "passed" "$t0"
+else
+  stage_done fuzz "FAILED" "$t0"
 fi
 
 # --- 3. x64 under Wine ----------------------------------------------------------------------------
