@@ -60,8 +60,8 @@ void runMonitor() {
 
     {
         Text commandLine = joinTexts({"ping ", getControlValue(编辑框2, kTextProperty)});
-        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &records.childStartup, &records.childProcess);
+        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &records.childStartup,
+                       &records.childProcess);
         adoptStartupTexts(records);
     }
     // From now on only the child holds write ends, so the pipe reports its end once the child exits.

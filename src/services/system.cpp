@@ -40,16 +40,15 @@ bool pathExists(std::string_view name) {
 bool saveBytesToFile(std::string_view fileName, std::initializer_list<ByteBuffer> buffers) {
     if (fileName.empty()) return false;
     const Text name(fileName);
-    UniqueHandle file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     for (const auto& buffer : buffers) {
         std::size_t done = 0;
         while (done < buffer.size()) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - done, 1u << 30));
             DWORD written = 0;
-            if (!WriteFile(file.get(), buffer.data() + done, chunk, &written, nullptr) || written == 0)
-                return false;
+            if (!WriteFile(file.get(), buffer.data() + done, chunk, &written, nullptr) || written == 0) return false;
             done += written;
         }
     }
@@ -57,7 +56,7 @@ bool saveBytesToFile(std::string_view fileName, std::initializer_list<ByteBuffer
 }
 
 int showWindowValueOf(int windowMode) {
-    static constexpr int kShowWindowByMode[] = {SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED,
+    static constexpr int kShowWindowByMode[] = {SW_HIDE,          SW_SHOWNORMAL,     SW_SHOWMINIMIZED,
                                                 SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE};
     return kShowWindowByMode[std::clamp(windowMode, 1, 6) - 1];
 }
@@ -70,8 +69,8 @@ bool launchCommandLine(std::string_view commandLine, bool wait, std::optional<in
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     Text mutableCommandLine(commandLine);
     PROCESS_INFORMATION created{};
-    if (!CreateProcessA(nullptr, mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &created))
+    if (!CreateProcessA(nullptr, mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &created))
         return false;
     const UniqueHandle process(created.hProcess);
     const UniqueHandle thread(created.hThread);
@@ -109,7 +108,6 @@ DWORD WINAPI runWorkerRoutine(void* routine) {
 
 bool spawnWorkerThread(void (*routine)()) {
     // The routine takes no argument; the thread's parameter only carries which routine to run.
-    const UniqueHandle thread(
-        CreateThread(nullptr, 0, runWorkerRoutine, reinterpret_cast<void*>(routine), 0, nullptr));
+    const UniqueHandle thread(CreateThread(nullptr, 0, runWorkerRoutine, reinterpret_cast<void*>(routine), 0, nullptr));
     return static_cast<bool>(thread);
 }

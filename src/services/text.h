@@ -39,9 +39,13 @@ struct BlockAllocator {
     T* allocate(std::size_t n);
     void deallocate(T* p, std::size_t) noexcept { releaseBlock(p); }
     template <class U>
-    bool operator==(const BlockAllocator<U>&) const noexcept { return true; }
+    bool operator==(const BlockAllocator<U>&) const noexcept {
+        return true;
+    }
     template <class U>
-    bool operator!=(const BlockAllocator<U>&) const noexcept { return false; }
+    bool operator!=(const BlockAllocator<U>&) const noexcept {
+        return false;
+    }
 };
 
 // Reports an impossible size (an element count whose bytes overflow) as all of the address space.
@@ -83,14 +87,14 @@ Text trimBlanks(std::string_view text);
 // Replaces occurrences of find at character starts from the 1-based start on, at most count times
 // (none = no limit; a negative count also means no limit), comparing exactly or with A-Z equal to
 // a-z. An unpaired lead byte met while scanning is dropped and ends the scan.
-Text replaceOccurrences(std::string_view text, std::string_view find,
-                        std::string_view replacement = {}, std::optional<int> start = std::nullopt,
-                        std::optional<int> count = std::nullopt, bool caseSensitive = true);
+Text replaceOccurrences(std::string_view text, std::string_view find, std::string_view replacement = {},
+                        std::optional<int> start = std::nullopt, std::optional<int> count = std::nullopt,
+                        bool caseSensitive = true);
 
 // The 1-based byte position of the first occurrence of needle at a character start at or after
 // start, or -1. An empty needle gives 1 when the searched range is not empty.
-int positionOf(std::string_view text, std::string_view needle,
-               std::optional<int> start = std::nullopt, bool ignoreCase = false);
+int positionOf(std::string_view text, std::string_view needle, std::optional<int> start = std::nullopt,
+               bool ignoreCase = false);
 
 // Full-width forms become ASCII, then: white space, an optional sign, decimal digits; 32-bit wrap.
 int32_t parseInteger(std::string_view text);

@@ -141,8 +141,7 @@ void setControlValue(ControlRef control, TextProperty, std::string_view text) {
         } else {
             SetWindowTextA(record.window, value.c_str());
             if (record.kind == ControlKind::EditBox)
-                SendMessageA(GetParent(record.window), WM_COMMAND,
-                             MAKEWPARAM(static_cast<WORD>(record.id), EN_CHANGE),
+                SendMessageA(GetParent(record.window), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(record.id), EN_CHANGE),
                              reinterpret_cast<LPARAM>(record.window));
         }
     });

@@ -33,8 +33,7 @@ enum class ControlKind { EditBox, Label, Button, GroupBox };
 
 // Registration, on the window's thread, while the window is being built.
 void registerWindow(int32_t windowId, HWND window);
-void registerControl(int32_t windowId, int32_t controlId, ControlKind kind, HWND control,
-                     std::string_view initialText);
+void registerControl(int32_t windowId, int32_t controlId, ControlKind kind, HWND control, std::string_view initialText);
 // The window is being destroyed: from now on a worker that reaches it waits for the process to end
 // instead of treating the missing window as an error.
 void windowClosing(int32_t windowId);

@@ -39,8 +39,7 @@ const ControlDescription kControls[] = {
     {编辑框4, ControlKind::EditBox, Parent::GroupBox, 113, 44, 32, 20, "5"},
     {编辑框3, ControlKind::EditBox, Parent::GroupBox, 64, 16, 112, 20, "请求超时"},
     {标签3, ControlKind::Label, Parent::GroupBox, 16, 14, 48, 24, "关键词："},
-    {标签2, ControlKind::Label, Parent::GroupBox, 16, 48, 200, 134,
-     "如果超时次数大于      次\r\n将执行以下命令："},
+    {标签2, ControlKind::Label, Parent::GroupBox, 16, 48, 200, 134, "如果超时次数大于      次\r\n将执行以下命令："},
     {标签1, ControlKind::Label, Parent::Window, 15, 10, 100, 20, "要ping的IP地址："},
     {编辑框2, ControlKind::EditBox, Parent::Window, 115, 10, 141, 20, ""},
     {按钮1, ControlKind::Button, Parent::Window, 256, 9, 88, 21, "记录并启动"},
@@ -48,7 +47,7 @@ const ControlDescription kControls[] = {
 };
 
 // Tab and Shift+Tab move through these, wrapping, skipping hidden and disabled ones.
-constexpr std::array<const ControlRef*, 7> kTabOrder = {&编辑框1, &按钮1, &编辑框2, &编辑框3,
+constexpr std::array<const ControlRef*, 7> kTabOrder = {&编辑框1, &按钮1,   &编辑框2, &编辑框3,
                                                         &编辑框4, &编辑框5, &按钮2};
 
 // The font of the counter label: bold, 35 pixels, GB2312.
@@ -107,8 +106,7 @@ void moveFocusAlongTabOrder(HWND from, bool backwards) {
 
 void restoreFocus() {
     HWND target = gMain.lastFocus;
-    if (!IsWindow(target) || !IsWindowEnabled(target) || !isMainWindowOrChild(target))
-        target = controlWindow(编辑框1);
+    if (!IsWindow(target) || !IsWindowEnabled(target) || !isMainWindowOrChild(target)) target = controlWindow(编辑框1);
     SetFocus(target);
 }
 
@@ -116,8 +114,10 @@ LRESULT onCommand(WPARAM wParam, LPARAM lParam) {
     // The 16-bit notification id cannot carry these identity numbers: the window handle tells.
     const auto sender = reinterpret_cast<HWND>(lParam);
     if (HIWORD(wParam) == BN_CLICKED && sender != nullptr) {
-        if (sender == controlWindow(按钮1)) onRecordAndStart();
-        else if (sender == controlWindow(按钮2)) onCancelShutdown();
+        if (sender == controlWindow(按钮1))
+            onRecordAndStart();
+        else if (sender == controlWindow(按钮2))
+            onCancelShutdown();
     }
     return 0;
 }
@@ -139,53 +139,53 @@ LRESULT onControlColour(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kControlAccessMessage:
-        runControlAccess(lParam);
-        return 0;
-    case WM_COMMAND:
-        return onCommand(wParam, lParam);
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-        return onControlColour(message, wParam, lParam);
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus != window && isMainWindowOrChild(focus)) gMain.lastFocus = focus;
-        } else if (!HIWORD(wParam)) {
+        case kControlAccessMessage:
+            runControlAccess(lParam);
+            return 0;
+        case WM_COMMAND:
+            return onCommand(wParam, lParam);
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return onControlColour(message, wParam, lParam);
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus != window && isMainWindowOrChild(focus)) gMain.lastFocus = focus;
+            } else if (!HIWORD(wParam)) {
+                restoreFocus();
+            }
+            return 0;
+        case WM_SETFOCUS:
             restoreFocus();
-        }
-        return 0;
-    case WM_SETFOCUS:
-        restoreFocus();
-        return 0;
-    case WM_DESTROY:
-        windowClosing(kMainWindowId);
-        gMain.window = nullptr;
-        if (gMain.loopEntered) PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+            return 0;
+        case WM_DESTROY:
+            windowClosing(kMainWindowId);
+            gMain.window = nullptr;
+            if (gMain.loopEntered) PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 // A group box drops the notifications of its children; this one hands them to the main window.
 LRESULT CALLBACK groupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-        return SendMessageA(GetParent(window), message, wParam, lParam);
-    case WM_ERASEBKGND: {
-        // The main window clips its children, so the group box fills its own area.
-        RECT area;
-        GetClientRect(window, &area);
-        FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
-        return 1;
-    }
-    default:
-        return CallWindowProcA(gMain.groupBoxDefaultProc, window, message, wParam, lParam);
+        case WM_COMMAND:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return SendMessageA(GetParent(window), message, wParam, lParam);
+        case WM_ERASEBKGND: {
+            // The main window clips its children, so the group box fills its own area.
+            RECT area;
+            GetClientRect(window, &area);
+            FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        default:
+            return CallWindowProcA(gMain.groupBoxDefaultProc, window, message, wParam, lParam);
     }
 }
 
@@ -228,19 +228,19 @@ WindowStyle styleOf(const ControlDescription& description) {
     // Siblings overlap inside the group box: each paints only where no higher sibling lies.
     const DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     switch (description.kind) {
-    case ControlKind::EditBox:
-        if (&description.control == &编辑框1)
-            return {"EDIT",
-                    child | WS_TABSTOP | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                    WS_EX_CLIENTEDGE};
-        return {"EDIT", child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::Label:
-        // One line centred vertically, except 标签2, which wraps and starts at its top.
-        return {"STATIC", child | SS_LEFT | SS_NOPREFIX | (&description.control == &标签2 ? 0 : SS_CENTERIMAGE), 0};
-    case ControlKind::Button:
-        return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE, 0};
-    case ControlKind::GroupBox:
-        return {"BUTTON", child | WS_CLIPCHILDREN | BS_GROUPBOX, 0};
+        case ControlKind::EditBox:
+            if (&description.control == &编辑框1)
+                return {"EDIT",
+                        child | WS_TABSTOP | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                        WS_EX_CLIENTEDGE};
+            return {"EDIT", child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Label:
+            // One line centred vertically, except 标签2, which wraps and starts at its top.
+            return {"STATIC", child | SS_LEFT | SS_NOPREFIX | (&description.control == &标签2 ? 0 : SS_CENTERIMAGE), 0};
+        case ControlKind::Button:
+            return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE, 0};
+        case ControlKind::GroupBox:
+            return {"BUTTON", child | WS_CLIPCHILDREN | BS_GROUPBOX, 0};
     }
     return {"STATIC", child, 0};
 }
@@ -260,8 +260,8 @@ bool createControls(HINSTANCE instance) {
         int height = description.height;
         if (description.kind == ControlKind::EditBox && &description.control != &编辑框1 && height < minimumHeight)
             height = minimumHeight;
-        HWND control = CreateWindowExA(style.exStyle, style.className, description.text, style.style,
-                                       description.left, description.top, description.width, height, parent,
+        HWND control = CreateWindowExA(style.exStyle, style.className, description.text, style.style, description.left,
+                                       description.top, description.width, height, parent,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(description.control.controlId)),
                                        instance, nullptr);
         if (control == nullptr) return false;
@@ -269,8 +269,7 @@ bool createControls(HINSTANCE instance) {
 
         // Siblings stack in table order: each goes below the one before it.
         HWND& previous = description.parent == Parent::GroupBox ? previousInGroup : previousInWindow;
-        SetWindowPos(control, previous ? previous : HWND_TOP, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(control, previous ? previous : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = control;
 
         const bool isCounter = &description.control == &标签5;
@@ -302,8 +301,8 @@ bool loadMainWindow() {
     const int left = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
     gMain.window = CreateWindowExA(0, kWindowClassName, kWindowCaption,
-                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                                   left, top, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left,
+                                   top, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     if (gMain.window == nullptr) return false;
     RECT placed{};
     GetWindowRect(gMain.window, &placed);
@@ -336,16 +335,16 @@ void messageLoopEntered() { gMain.loopEntered = true; }
 bool handleWindowKeys(const MSG& message) {
     if (message.message != WM_KEYDOWN || !isMainWindowOrChild(message.hwnd)) return false;
     switch (message.wParam) {
-    case VK_ESCAPE:
-        PostMessageA(gMain.window, WM_CLOSE, 0, 0);
-        return true;
-    case VK_TAB:
-        moveFocusAlongTabOrder(GetFocus(), GetKeyState(VK_SHIFT) < 0);
-        return true;
-    case VK_RETURN:
-        // Only the log takes Enter (a new line); elsewhere it does nothing.
-        return message.hwnd != controlWindow(编辑框1);
-    default:
-        return false;
+        case VK_ESCAPE:
+            PostMessageA(gMain.window, WM_CLOSE, 0, 0);
+            return true;
+        case VK_TAB:
+            moveFocusAlongTabOrder(GetFocus(), GetKeyState(VK_SHIFT) < 0);
+            return true;
+        case VK_RETURN:
+            // Only the log takes Enter (a new line); elsewhere it does nothing.
+            return message.hwnd != controlWindow(编辑框1);
+        default:
+            return false;
     }
 }

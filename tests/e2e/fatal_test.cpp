@@ -56,8 +56,8 @@ TEST_P(FatalErrorTest, ShowsAnErrorBoxAndEndsWithExitCodeMinusOne) {
                                folder.path().c_str(), &startup, &process));
     HWND box = nullptr;
     // The box is found as soon as it exists; its text follows a moment later.
-    EXPECT_TRUE(waitUntil([&] { return (box = findMessageBox(process.dwProcessId)) != nullptr && !boxText(box).empty(); },
-                          20s))
+    EXPECT_TRUE(
+        waitUntil([&] { return (box = findMessageBox(process.dwProcessId)) != nullptr && !boxText(box).empty(); }, 20s))
         << "no error box";
     if (box) {
         EXPECT_NE(boxText(box).find(fatal.messagePart), std::string::npos) << boxText(box);
@@ -74,12 +74,12 @@ TEST_P(FatalErrorTest, ShowsAnErrorBoxAndEndsWithExitCodeMinusOne) {
     CloseHandle(process.hThread);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fatal, FatalErrorTest,
-    testing::Values(FatalCase{"NoWindow", "no-window", "主窗口不存在"},
-                    FatalCase{"MissingControl", "missing-control", "4242"},
-                    FatalCase{"WindowCannotBeCreated", "window-cannot-be-created", "无法载入启动窗口"},
-                    FatalCase{"StorageExhausted", "storage-exhausted", "字节"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fatal, FatalErrorTest,
+                         testing::Values(FatalCase{"NoWindow", "no-window", "主窗口不存在"},
+                                         FatalCase{"MissingControl", "missing-control", "4242"},
+                                         FatalCase{"WindowCannotBeCreated", "window-cannot-be-created",
+                                                   "无法载入启动窗口"},
+                                         FatalCase{"StorageExhausted", "storage-exhausted", "字节"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -184,8 +184,8 @@ TEST_F(FaultTest, EscDuringThePauseBeforeTheRestartDoesNotStopTheRestart) {
         EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
     }
     DWORD newProcessId = 0;
-    ASSERT_TRUE(waitUntil([&] { return (newProcessId = findProcessByImage(folder.exePath(), oldProcessId)) != 0; },
-                          30s));
+    ASSERT_TRUE(
+        waitUntil([&] { return (newProcessId = findProcessByImage(folder.exePath(), oldProcessId)) != 0; }, 30s));
     RunningProgram restarted(newProcessId);
     ASSERT_NE(restarted.window(), nullptr);
     EXPECT_EQ(restarted.text(编辑框2), "-n 2 127.0.0.2");
@@ -266,8 +266,8 @@ TEST_F(DriveRootTest, AProgramAtADriveRootMonitorsRecordsAndRestarts) {
     }
     EXPECT_EQ(readFileBytes("R:\\c.ini"), settingsFileWith("-n 2 127.0.0.2"));
     DWORD newProcessId = 0;
-    ASSERT_TRUE(waitUntil([&] { return (newProcessId = findProcessByImage("R:\\Quorvane.exe", oldProcessId)) != 0; },
-                          30s));
+    ASSERT_TRUE(
+        waitUntil([&] { return (newProcessId = findProcessByImage("R:\\Quorvane.exe", oldProcessId)) != 0; }, 30s));
     RunningProgram restarted(newProcessId);
     ASSERT_NE(restarted.window(), nullptr);
     EXPECT_EQ(restarted.text(编辑框2), "-n 2 127.0.0.2");

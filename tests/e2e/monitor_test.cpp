@@ -28,7 +28,9 @@ class IdleStartTest : public testing::TestWithParam<IdleCase> {};
 
 TEST_P(IdleStartTest, WithoutARecordedValueTheWindowOpensIdle) {
     ProgramFolder folder;
-    if (GetParam().settingsFile) ASSERT_TRUE(writeFileBytes(folder.file("c.ini"), GetParam().settingsFile));
+    if (GetParam().settingsFile) {
+        ASSERT_TRUE(writeFileBytes(folder.file("c.ini"), GetParam().settingsFile));
+    }
     RunningProgram program(folder.exePath());
     ASSERT_NE(program.window(), nullptr);
     EXPECT_EQ(program.text(编辑框2), "");

@@ -46,20 +46,22 @@ TEST_P(RecordAndRestartTest, RecordsTheArgumentsAndComesBackMonitoringThem) {
     EXPECT_EQ(readFileBytes(folder.file("c.ini")), settingsFileWith(restart.arguments));
 
     DWORD newProcessId = 0;
-    ASSERT_TRUE(waitUntil([&] { return (newProcessId = findProcessByImage(folder.exePath(), oldProcessId)) != 0; },
-                          30s))
+    ASSERT_TRUE(
+        waitUntil([&] { return (newProcessId = findProcessByImage(folder.exePath(), oldProcessId)) != 0; }, 30s))
         << "no new instance started";
     RunningProgram restarted(newProcessId);
     ASSERT_NE(restarted.window(), nullptr);
     EXPECT_EQ(restarted.text(编辑框2), restart.arguments);
     if (*restart.arguments) {
         EXPECT_FALSE(restarted.enabled(按钮1));
-        EXPECT_TRUE(waitUntil([&] { return lastLineOf(folder.pingCommandLines()) == "ping " + std::string(restart.arguments); }))
-            << folder.pingCommandLines();
+        EXPECT_TRUE(waitUntil([&] {
+            return lastLineOf(folder.pingCommandLines()) == "ping " + std::string(restart.arguments);
+        })) << folder.pingCommandLines();
     } else {
         EXPECT_TRUE(restarted.enabled(按钮1)) << "an empty value leaves the new instance idle";
     }
-    EXPECT_TRUE(waitUntil([&] { return !fileExists(folder.file("Restart.bat")); }, 15s)) << "Restart.bat deletes itself";
+    EXPECT_TRUE(waitUntil([&] { return !fileExists(folder.file("Restart.bat")); }, 15s))
+        << "Restart.bat deletes itself";
     restarted.close();
     EXPECT_EQ(restarted.waitForExit(), std::optional<DWORD>(0));
 }

@@ -101,9 +101,12 @@ TEST_F(MainWindowTest, HoldsItsThirteenControlsAsDescribed) {
             EXPECT_TRUE(GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
             EXPECT_FALSE(style & (ES_READONLY | ES_PASSWORD | ES_UPPERCASE | ES_LOWERCASE | ES_NOHIDESEL));
             EXPECT_TRUE(style & WS_TABSTOP);
-            EXPECT_GE(static_cast<DWORD>(SendMessageA(control, EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu) << "no length limit of its own";
+            EXPECT_GE(static_cast<DWORD>(SendMessageA(control, EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu)
+                << "no length limit of its own";
         }
-        if (classOf(control) == "Static") EXPECT_FALSE(style & WS_TABSTOP);
+        if (classOf(control) == "Static") {
+            EXPECT_FALSE(style & WS_TABSTOP);
+        }
     }
 
     // The log wraps, scrolls down and takes Enter; the other boxes are single lines.

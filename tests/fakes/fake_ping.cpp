@@ -37,8 +37,7 @@
 
 namespace {
 
-constexpr char kFillerLine[] =
-    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
+constexpr char kFillerLine[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
 static_assert(sizeof(kFillerLine) - 1 == 64, "the filler repeats every 64 bytes");
 
 std::string ownDirectory() {
@@ -55,8 +54,8 @@ std::string inDirectory(const std::string& directory, const std::string& name) {
 }
 
 void appendToFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -66,8 +65,8 @@ void appendToFile(const std::string& path, const std::string& bytes) {
 // Writes the file under a temporary name and renames it, so a reader never sees it half written.
 void replaceFile(const std::string& path, const std::string& bytes) {
     std::string temporary = path + ".part";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -76,8 +75,8 @@ void replaceFile(const std::string& path, const std::string& bytes) {
 }
 
 bool readFile(const std::string& path, std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     char buffer[4096];
     DWORD got = 0;
@@ -93,11 +92,10 @@ std::string counterText() {
 }
 
 [[noreturn]] void badLine(size_t number, const std::string& line) {
-    std::string message = "fake ping: cannot read line " + std::to_string(number) +
-                          " of ping-script.txt: " + line + "\r\n";
+    std::string message =
+        "fake ping: cannot read line " + std::to_string(number) + " of ping-script.txt: " + line + "\r\n";
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), message.data(), static_cast<DWORD>(message.size()),
-              &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
     ExitProcess(98);
 }
 
@@ -122,11 +120,21 @@ bool unescape(const std::string& text, std::string& bytes) {
         }
         if (++i == text.size()) return false;
         switch (text[i]) {
-            case 'r': bytes += '\r'; break;
-            case 'n': bytes += '\n'; break;
-            case 't': bytes += '\t'; break;
-            case '\\': bytes += '\\'; break;
-            case '0': bytes += '\0'; break;
+            case 'r':
+                bytes += '\r';
+                break;
+            case 'n':
+                bytes += '\n';
+                break;
+            case 't':
+                bytes += '\t';
+                break;
+            case '\\':
+                bytes += '\\';
+                break;
+            case '0':
+                bytes += '\0';
+                break;
             case 'x': {
                 if (i + 2 >= text.size()) return false;
                 int high = hexDigit(text[i + 1]);
@@ -136,7 +144,8 @@ bool unescape(const std::string& text, std::string& bytes) {
                 i += 2;
                 break;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
     return true;

@@ -1,8 +1,7 @@
 // Checks of the fake ping.exe and shutdown.exe themselves: the end-to-end tests rely on them
 // writing exactly the bytes of their script, one write at a time, and on their records.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,8 +15,8 @@ std::string windowsPath(std::string unixPath) {
 
 std::string readAll(const std::string& path) {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     char buffer[4096];
     DWORD got = 0;
@@ -57,8 +56,8 @@ public:
         startup.wShowWindow = SW_HIDE;
         startup.hStdOutput = outWrite;
         startup.hStdError = errWrite;
-        started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process_) != FALSE;
+        started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                  &process_) != FALSE;
         CloseHandle(outWrite);
         CloseHandle(errWrite);
     }
@@ -113,8 +112,8 @@ protected:
         dir_ = windowsPath(QUORVANE_FAKES_RUNS_DIR) + "\\" + name;
         CreateDirectoryA(windowsPath(QUORVANE_FAKES_RUNS_DIR).c_str(), nullptr);
         CreateDirectoryA(dir_.c_str(), nullptr);
-        for (const char* file : {"ping-cmdline.txt", "ping-script.txt", "shutdown-cmdline.txt",
-                                 "shutdown-stamp.txt", "stamp.txt", "go.txt"})
+        for (const char* file : {"ping-cmdline.txt", "ping-script.txt", "shutdown-cmdline.txt", "shutdown-stamp.txt",
+                                 "stamp.txt", "go.txt"})
             DeleteFileA(file_(file).c_str());
         const std::string fakes = windowsPath(QUORVANE_FAKES_DIR);
         ASSERT_TRUE(CopyFileA((fakes + "\\ping.exe").c_str(), file_("ping.exe").c_str(), FALSE));
@@ -141,17 +140,18 @@ TEST_F(FakesTest, PingWithoutScriptPrintsNothingAndRecordsItsCommandLine) {
 }
 
 TEST_F(FakesTest, PingWritesTheEscapedBytesToTheirStreams) {
-    script("# a comment\r\n"
-           "out \\xC7\\xEB\\xC7\\xF3\\xB3\\xAC\\xCA\\xB1 a  b\\r\\n\r\n"
-           "\n"
-           "err E\\0Z\\t\\\\\\x0a\n"
-           "repeat 3 out ab \n"
-           "repeat 2 err !\n"
-           "fill out 130 64\n");
+    script(
+        "# a comment\r\n"
+        "out \\xC7\\xEB\\xC7\\xF3\\xB3\\xAC\\xCA\\xB1 a  b\\r\\n\r\n"
+        "\n"
+        "err E\\0Z\\t\\\\\\x0a\n"
+        "repeat 3 out ab \n"
+        "repeat 2 err !\n"
+        "fill out 130 64\n");
     Child child(ping(" 127.0.0.1"));
     ASSERT_TRUE(child.started());
-    EXPECT_EQ(child.readToEnd(), std::string("\xC7\xEB\xC7\xF3\xB3\xAC\xCA\xB1 a  b\r\n") + "ab ab ab " +
-                                     filler(0, 130));
+    EXPECT_EQ(child.readToEnd(),
+              std::string("\xC7\xEB\xC7\xF3\xB3\xAC\xCA\xB1 a  b\r\n") + "ab ab ab " + filler(0, 130));
     EXPECT_EQ(child.readToEnd(true), std::string("E\0Z\t\\\n!!", 8));
     EXPECT_EQ(child.exitCode(), 0u);
 }

@@ -1,9 +1,8 @@
 // The Windows tests run under Wine with LANG=LC_ALL=zh_CN.UTF-8, which gives the ANSI and OEM
 // code page 936 (GBK) of a Chinese Windows. With any other locale Wine falls back to 1252 and
 // every test that compares Chinese text would fail for the wrong reason.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 namespace {
 
@@ -30,8 +29,8 @@ TEST(WineSession, AnsiTextConvertsAsGbk) {
 
 TEST(WineSession, DisplayShowsWindows) {
     // GUI tests need the session's X display; without one window creation fails.
-    HWND window = CreateWindowExA(0, "STATIC", "harness", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "harness", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(window, nullptr) << "no window: the Wine session has no usable display";
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);

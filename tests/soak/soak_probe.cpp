@@ -6,8 +6,8 @@
 // Prints one line per minute and a closing verdict (scripts/soak.sh adds the CPU time and resident
 // memory that Linux sees); exit code 0 when the handle count did not grow,
 // the program still answered at the end and closed with exit code 0.
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     const long chunks = static_cast<long>(minutes + 1) * 60 * perSecond;
     const int pause = 1000 / perSecond;
     for (long i = 0; i < chunks; ++i) {
-        script += i % 10 == 9 ? "out 请求超时。\\r\\n\n" : "out 来自 127.0.0.1 的回复: 字节=32 时间<1ms TTL=128\\r\\n\n";
+        script +=
+            i % 10 == 9 ? "out 请求超时。\\r\\n\n" : "out 来自 127.0.0.1 的回复: 字节=32 时间<1ms TTL=128\\r\\n\n";
         script += "sleep " + std::to_string(pause) + "\n";
     }
     folder.setPingScript(script);
@@ -108,12 +109,12 @@ int main(int argc, char** argv) {
     CloseHandle(process);
 
     const bool handlesKept = first.handles > 0 && last.handles <= first.handles;
-    std::printf("\nhandles %lu -> %lu (%s); private bytes %+.1f MB with %+.1f MB of log text;"
-                " counter %s; exit code %ld\n",
-                static_cast<unsigned long>(first.handles), static_cast<unsigned long>(last.handles),
-                handlesKept ? "no growth" : "GREW",
-                (static_cast<double>(last.privateBytes) - first.privateBytes) / 1048576.0,
-                (static_cast<double>(last.logBytes) - first.logBytes) / 1048576.0, answered ? "answering" : "SILENT",
-                exitCode ? static_cast<long>(*exitCode) : -999L);
+    std::printf(
+        "\nhandles %lu -> %lu (%s); private bytes %+.1f MB with %+.1f MB of log text;"
+        " counter %s; exit code %ld\n",
+        static_cast<unsigned long>(first.handles), static_cast<unsigned long>(last.handles),
+        handlesKept ? "no growth" : "GREW", (static_cast<double>(last.privateBytes) - first.privateBytes) / 1048576.0,
+        (static_cast<double>(last.logBytes) - first.logBytes) / 1048576.0, answered ? "answering" : "SILENT",
+        exitCode ? static_cast<long>(*exitCode) : -999L);
     return handlesKept && answered && exitCode == std::optional<DWORD>(0) ? 0 : 1;
 }

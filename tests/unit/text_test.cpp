@@ -89,8 +89,7 @@ TEST(TextStorageDeathTest, ExhaustedStorageIsReportedAndEndsWithMinusOne) {
         void (*exhaust)();
         std::string expectedReport;
     } cases[] = {
-        {"default report",
-         [] { (void)obtainBlock(kUnobtainable); },
+        {"default report", [] { (void)obtainBlock(kUnobtainable); },
          "unable to allocate " + std::to_string(kUnobtainable) + " bytes"},
         {"installed reporter",
          [] {
@@ -98,8 +97,7 @@ TEST(TextStorageDeathTest, ExhaustedStorageIsReportedAndEndsWithMinusOne) {
              (void)obtainBlock(kUnobtainable);
          },
          "installed reporter: " + std::to_string(kUnobtainable)},
-        {"element count whose bytes overflow",
-         [] { (void)BlockAllocator<std::uint64_t>().allocate(SIZE_MAX / 4); },
+        {"element count whose bytes overflow", [] { (void)BlockAllocator<std::uint64_t>().allocate(SIZE_MAX / 4); },
          "unable to allocate " + std::to_string(SIZE_MAX) + " bytes"},
     };
     for (const auto& c : cases) {
@@ -273,7 +271,11 @@ TEST(TextServices, ReplaceOccurrences) {
         {"start <文件名>", "<文件名>", "q.exe", kLeftOut, 1, true, "start q.exe"},
         {"延时秒数秒秒数", "秒数", "5", kLeftOut, 1, true, "延时5秒秒数"},
         // 81 41 is one character, so its trail byte "A" is not a match.
-        {"\x81" "AA", "A", "b", kLeftOut, kLeftOut, true, "\x81" "Ab"},
+        {"\x81"
+         "AA",
+         "A", "b", kLeftOut, kLeftOut, true,
+         "\x81"
+         "Ab"},
         // An unpaired lead byte met by the scan is dropped; one past the scan stays.
         {"ab\xB0", "x", "y", kLeftOut, kLeftOut, true, "ab"},
         {"ab\xB0", "xy", "z", kLeftOut, kLeftOut, true, "ab\xB0"},
@@ -281,8 +283,7 @@ TEST(TextServices, ReplaceOccurrences) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(hexOf(c.text) + " / " + hexOf(c.find));
-        const Text replaced =
-            replaceOccurrences(c.text, c.find, c.replacement, c.start, c.count, c.caseSensitive);
+        const Text replaced = replaceOccurrences(c.text, c.find, c.replacement, c.start, c.count, c.caseSensitive);
         EXPECT_EQ(hexOf(replaced), hexOf(c.expected));
     }
 }
@@ -310,7 +311,9 @@ TEST(TextServices, PositionOf) {
         {"Hello", "LL", kLeftOut, false, -1},
         {"a[b", "{", kLeftOut, true, -1},  // only A-Z fold
         // A match never begins at the second byte of a two-byte character.
-        {"\x81" "AA", "A", kLeftOut, false, 3},
+        {"\x81"
+         "AA",
+         "A", kLeftOut, false, 3},
         {"请\xEB", "\xEB", kLeftOut, false, 3},
         {"请求", "\xEB\xC7", kLeftOut, false, -1},
         // An unpaired lead byte is still a place to try.
@@ -363,7 +366,9 @@ TEST(TextServices, ParseInteger) {
         {"　7", 7},
         {"　 　-3", -3},
         {"1２3", 123},
-        {"\xA3\xA0" "5", 0},  // A3 A0 is outside the full-width ASCII forms and stays
+        {"\xA3\xA0"
+         "5",
+         0},  // A3 A0 is outside the full-width ASCII forms and stays
         // An unpaired lead byte is dropped.
         {"12\xB0", 12},
         {"３\xA3", 3},
@@ -478,12 +483,7 @@ TEST(TextServices, OrAll) {
         std::initializer_list<int32_t> values;
         int32_t expected;
     } cases[] = {
-        {{1, 256}, 257},
-        {{0, 0}, 0},
-        {{6, 3}, 7},
-        {{1, 2, 4, 8}, 15},
-        {{-1, 5}, -1},
-        {{INT32_MIN, 1}, INT32_MIN + 1},
+        {{1, 256}, 257}, {{0, 0}, 0}, {{6, 3}, 7}, {{1, 2, 4, 8}, 15}, {{-1, 5}, -1}, {{INT32_MIN, 1}, INT32_MIN + 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);

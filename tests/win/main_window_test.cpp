@@ -1,12 +1,12 @@
 // The main window built in this process, where its fonts, icons and colours can be inspected.
-#include <windows.h>
+#include "ui/main_window.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
 #include "ui/controls.h"
-#include "ui/main_window.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ TEST(MainWindowInProcessTest, FontsIconsAndColoursAreAsDescribed) {
 
     // Every other control, and the window, use the default GUI font.
     const auto guiFont = reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (const ControlRef* ref : {&分组框1, &标签4, &按钮2, &编辑框5, &编辑框4, &编辑框3, &标签3, &标签2, &标签1,
-                                  &编辑框2, &按钮1, &编辑框1}) {
+    for (const ControlRef* ref :
+         {&分组框1, &标签4, &按钮2, &编辑框5, &编辑框4, &编辑框3, &标签3, &标签2, &标签1, &编辑框2, &按钮1, &编辑框1}) {
         SCOPED_TRACE(ref->controlId);
         EXPECT_EQ(SendMessageA(controlOf(window, *ref), WM_GETFONT, 0, 0), guiFont);
     }
@@ -87,8 +87,9 @@ TEST(MainWindowInProcessTest, FontsIconsAndColoursAreAsDescribed) {
     for (const auto& colour : colours) {
         SCOPED_TRACE(colour.control->controlId);
         SetTextColor(dc, RGB(1, 2, 3));
-        const auto brush = reinterpret_cast<HBRUSH>(SendMessageA(
-            groupBox, colour.message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(controlOf(window, *colour.control))));
+        const auto brush =
+            reinterpret_cast<HBRUSH>(SendMessageA(groupBox, colour.message, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(controlOf(window, *colour.control))));
         EXPECT_EQ(GetTextColor(dc), colour.text);
         EXPECT_EQ(brush, colour.brush);
     }
