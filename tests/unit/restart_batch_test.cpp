@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hex_bytes.h"
+
 #include <climits>
 #include <optional>
 #include <string>
@@ -11,18 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string hexOf(std::string_view bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
 
 constexpr std::string_view kSeconds = "\xC3\xEB\xCA\xFD";                        // 秒数
 constexpr std::string_view kFileNamePlaceholder = "<\xCE\xC4\xBC\xFE\xC3\xFB>";  // <文件名>

@@ -3,22 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "hex_bytes.h"
+
 #include <string>
 #include <string_view>
 
 namespace {
-
-std::string hexOf(std::string_view bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
 
 TEST(SettingNames, NamesAreTheGbkBytes) {
     EXPECT_EQ(std::string_view(kSettingsFileName), "\\c.ini");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hex_bytes.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <climits>
@@ -20,18 +22,7 @@
 namespace {
 
 // GBK texts are compared as hex so that a failure shows which byte went wrong.
-std::string hexOf(std::string_view bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
-
+using ::hexOf;
 std::string hexOf(const ByteBuffer& buffer) { return hexOf(std::string_view(buffer.data(), buffer.size())); }
 
 constexpr std::optional<int> kLeftOut = std::nullopt;

@@ -3,6 +3,8 @@
 // removes it at the end. Chinese literals are compiled to GBK (-fexec-charset=CP936) and the tests
 // run with the ANSI code page 936.
 #include <gtest/gtest.h>
+
+#include "hex_bytes.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -23,18 +25,6 @@
 #endif
 
 namespace {
-
-std::string hexOf(std::string_view bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
 
 // The whole file, or nothing when it cannot be opened.
 std::optional<std::string> readFile(const std::string& path) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hex_bytes.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -17,18 +19,6 @@
 #include "services/system.h"
 
 namespace {
-
-std::string hexOf(std::string_view bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!hex.empty()) hex += ' ';
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0x0F];
-    }
-    return hex;
-}
 
 std::string windowText(HWND window) {
     const int length = GetWindowTextLengthA(window);
