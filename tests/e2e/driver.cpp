@@ -122,27 +122,30 @@ void ProgramFolder::setPingScript(std::string_view script) {
 
 void ProgramFolder::removeFakePing() const { DeleteFileA(file("ping.exe").c_str()); }
 
-HWND findMainWindow(DWORD processId) {
+HWND findTopLevelWindow(DWORD processId, const char* className, bool visibleOnly) {
     struct Search {
         DWORD processId;
+        const char* className;
+        bool visibleOnly;
         HWND found;
-    } search{processId, nullptr};
+    } search{processId, className, visibleOnly, nullptr};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            char className[64] = {};
-            GetClassNameA(window, className, sizeof className);
-            if (owner == s->processId && lstrcmpA(className, "QuorvaneMainWindow") == 0 && IsWindowVisible(window)) {
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (owner == s->processId && lstrcmpA(name, s->className) == 0 &&
+                (!s->visibleOnly || IsWindowVisible(window)))
                 s->found = window;
-                return FALSE;
-            }
-            return TRUE;
+            return s->found == nullptr;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+HWND findMainWindow(DWORD processId) { return findTopLevelWindow(processId, "QuorvaneMainWindow", true); }
 
 DWORD findProcessByImage(const std::string& exePath, DWORD exceptId) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -286,20 +289,5 @@ std::optional<DWORD> RunningProgram::waitForExit(std::chrono::milliseconds timeo
 }
 
 bool RunningProgram::showsMessageBox() const {
-    struct Search {
-        DWORD processId;
-        bool found;
-    } search{processInfo_.dwProcessId, false};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char className[16] = {};
-            GetClassNameA(window, className, sizeof className);
-            if (owner == s->processId && lstrcmpA(className, "#32770") == 0) s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return findTopLevelWindow(processInfo_.dwProcessId, "#32770", false) != nullptr;
 }

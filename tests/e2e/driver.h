@@ -94,7 +94,9 @@ private:
     HWND window_ = nullptr;
 };
 
-// Finds a visible top-level Quorvane window of the given process.
+// A top-level window of the given class that belongs to the process ("#32770" for a message box).
+HWND findTopLevelWindow(DWORD processId, const char* className, bool visibleOnly);
+// The visible main window of a Quorvane process.
 HWND findMainWindow(DWORD processId);
 // The id of a process started from path that is still running, or 0.
 DWORD findProcessByImage(const std::string& exePath, DWORD exceptId = 0);

@@ -15,25 +15,6 @@ struct FatalCase {
     const char* messagePart;  // a piece of the box's text
 };
 
-HWND findMessageBox(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char className[16] = {};
-            GetClassNameA(window, className, sizeof className);
-            if (owner == s->processId && lstrcmpA(className, "#32770") == 0) s->found = window;
-            return s->found == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 std::string boxText(HWND box) {
     char text[512] = {};
     // The message text is the box's static control 0xFFFF.
@@ -56,8 +37,11 @@ TEST_P(FatalErrorTest, ShowsAnErrorBoxAndEndsWithExitCodeMinusOne) {
                                folder.path().c_str(), &startup, &process));
     HWND box = nullptr;
     // The box is found as soon as it exists; its text follows a moment later.
-    EXPECT_TRUE(
-        waitUntil([&] { return (box = findMessageBox(process.dwProcessId)) != nullptr && !boxText(box).empty(); }, 20s))
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return (box = findTopLevelWindow(process.dwProcessId, "#32770", false)) != nullptr && !boxText(box).empty();
+        },
+        20s))
         << "no error box";
     if (box) {
         EXPECT_NE(boxText(box).find(fatal.messagePart), std::string::npos) << boxText(box);
