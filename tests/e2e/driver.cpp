@@ -192,6 +192,14 @@ RunningProgram::RunningProgram(const std::string& exePath) {
     }
     if (!waitUntil([&] { return (window_ = findMainWindow(processInfo_.dwProcessId)) != nullptr; }, 40s))
         ADD_FAILURE() << "the main window did not appear";
+    waitUntilAnswering();
+}
+
+void RunningProgram::waitUntilAnswering() const {
+    // The window is shown before the message loop runs; the test starts once the loop answers.
+    DWORD_PTR ignored = 0;
+    if (window_ != nullptr && !SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored))
+        ADD_FAILURE() << "the program does not answer";
 }
 
 RunningProgram::RunningProgram(DWORD processId) {
@@ -203,6 +211,7 @@ RunningProgram::RunningProgram(DWORD processId) {
     }
     if (!waitUntil([&] { return (window_ = findMainWindow(processId)) != nullptr; }, 40s))
         ADD_FAILURE() << "the main window did not appear";
+    waitUntilAnswering();
 }
 
 RunningProgram::~RunningProgram() {
@@ -225,11 +234,11 @@ HWND RunningProgram::control(const ControlRef& ref) const {
 
 std::string RunningProgram::windowText(HWND window) const {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "<no answer>";
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 15000, &length)) return "<no answer>";
     std::vector<char> buffer(length + 1);
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
-                        5000, &copied);
+    SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL, 15000,
+                        &copied);
     return std::string(buffer.data(), copied);
 }
 
@@ -238,7 +247,7 @@ std::string RunningProgram::text(const ControlRef& ref) const { return windowTex
 void RunningProgram::setText(const ControlRef& ref, std::string_view text) const {
     const std::string value(text);
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(control(ref), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_ABORTIFHUNG, 5000,
+    SendMessageTimeoutA(control(ref), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_NORMAL, 15000,
                         &ignored);
 }
 
@@ -271,7 +280,7 @@ void RunningProgram::pressKey(WORD virtualKey, bool withShift) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     // Let the program take the keys before the test looks at their effect.
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &ignored);
     std::this_thread::sleep_for(50ms);
 }
 

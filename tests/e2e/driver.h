@@ -90,6 +90,8 @@ public:
     bool showsMessageBox() const;
 
 private:
+    void waitUntilAnswering() const;
+
     PROCESS_INFORMATION processInfo_{};
     HWND window_ = nullptr;
 };

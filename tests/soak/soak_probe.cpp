@@ -6,8 +6,9 @@
 // Prints one line per minute and a closing verdict (scripts/soak.sh adds the CPU time and resident
 // memory that Linux sees); exit code 0 when the handle count did not grow,
 // the program still answered at the end and closed with exit code 0.
-#include <psapi.h>
 #include <windows.h>
+// After <windows.h>, which they build on.
+#include <psapi.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -55,7 +56,7 @@ Sample sampleOf(const RunningProgram& program, HANDLE process) {
         sample.workingSet = memory.WorkingSetSize;
     readProcessList(program.processId(), sample);
     DWORD_PTR length = 0;
-    SendMessageTimeoutA(program.control(编辑框1), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    SendMessageTimeoutA(program.control(编辑框1), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 15000, &length);
     sample.logBytes = length;
     return sample;
 }
