@@ -109,6 +109,19 @@ do_stop() {
     fi
   fi
 
+  # A Wine process whose parent ended while it was being created waits forever for its start-up
+  # data and is unknown to the server; such leftovers of this prefix are ended by their environment.
+  local pid
+  for pid in $(pgrep -u "$(id -u)" '.' 2>/dev/null); do
+    case $(readlink "/proc/$pid/exe" 2>/dev/null) in
+      /usr/lib/wine/*) ;;
+      *) continue ;;
+    esac
+    if grep -qxF "WINEPREFIX=$WINEPREFIX" < <(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null); then
+      kill -KILL "$pid" 2>/dev/null || true
+    fi
+  done
+
   if same_process "$HARNESS_XVFB_PID" "$HARNESS_XVFB_START"; then
     kill -TERM "$HARNESS_XVFB_PID" 2>/dev/null || true
     if ! wait_gone "$HARNESS_XVFB_PID" "$HARNESS_XVFB_START" 50; then
