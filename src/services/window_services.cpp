@@ -34,9 +34,8 @@ std::atomic<HWND> gAccessTarget{nullptr};
 std::atomic<bool> gWindowClosing{false};
 
 struct AccessRequest {
-    void (*invoke)(void* body);
-    void* body;
-    bool done = false;
+    void (*invoke)(void* access);
+    void* access;
 };
 
 [[noreturn]] void missingControl(ControlRef control) {
@@ -50,31 +49,41 @@ struct AccessRequest {
     for (;;) Sleep(INFINITE);
 }
 
-// Runs body on the window's thread and returns when it has run.
-template <class Body>
-void onWindowThread(Body&& body) {
-    if (GetCurrentThreadId() == gWindowThreadId.load()) {
-        body();
-        return;
-    }
-    AccessRequest request{[](void* b) { (*static_cast<Body*>(b))(); }, &body};
-    if (HWND target = gAccessTarget.load())
-        SendMessageA(target, kControlAccessMessage, 0, reinterpret_cast<LPARAM>(&request));
-    if (request.done) return;
-    // The window is gone. While the program is ending that is expected: this thread simply ends
-    // with the process. Otherwise the caller named a window that does not exist.
-    if (gWindowClosing.load()) waitForProcessEnd();
-    endWithFatalError("主窗口不存在，程序将退出。");
-}
-
-ControlRecord& findControl(ControlRef control) {
+ControlRecord* findControl(ControlRef control) {
     for (auto& window : gWindows) {
         if (window.id != control.windowId || !IsWindow(window.window)) continue;
         for (auto& record : window.controls)
-            if (record.id == control.controlId) return record;
+            if (record.id == control.controlId) return &record;
     }
+    return nullptr;
+}
+
+// Finds the control on the window's thread and hands it to body there; from another thread the
+// caller waits until that has happened. A window or control that is not found is the fatal error,
+// except once the window is closing: then the access is left undone, and a worker that asked for it
+// waits for the process to end (the window's own thread never waits here).
+template <class Body>
+void accessControl(ControlRef control, Body&& body) {
+    bool done = false;
+    auto access = [&] {
+        ControlRecord* record = findControl(control);
+        if (record == nullptr) {
+            if (!gWindowClosing.load()) missingControl(control);
+            return;
+        }
+        body(*record);
+        done = true;
+    };
+    if (GetCurrentThreadId() == gWindowThreadId.load()) {
+        access();
+        return;
+    }
+    AccessRequest request{[](void* a) { (*static_cast<decltype(access)*>(a))(); }, &access};
+    if (HWND target = gAccessTarget.load())
+        SendMessageA(target, kControlAccessMessage, 0, reinterpret_cast<LPARAM>(&request));
+    if (done) return;
     if (gWindowClosing.load()) waitForProcessEnd();
-    missingControl(control);
+    endWithFatalError("主窗口不存在，程序将退出。");
 }
 
 Text windowTextOf(HWND window) {
@@ -107,15 +116,13 @@ void windowClosing(int32_t) {
 }
 
 void runControlAccess(LPARAM request) {
-    auto* access = reinterpret_cast<AccessRequest*>(request);
-    access->invoke(access->body);
-    access->done = true;
+    const auto* access = reinterpret_cast<const AccessRequest*>(request);
+    access->invoke(access->access);
 }
 
 Text getControlValue(ControlRef control, TextProperty) {
     Text value;
-    onWindowThread([&] {
-        const ControlRecord& record = findControl(control);
+    accessControl(control, [&](const ControlRecord& record) {
         value = record.kind == ControlKind::Label ? record.caption : windowTextOf(record.window);
     });
     return value;
@@ -123,16 +130,14 @@ Text getControlValue(ControlRef control, TextProperty) {
 
 bool getControlValue(ControlRef control, DisabledProperty) {
     bool disabled = false;
-    onWindowThread([&] {
-        const ControlRecord& record = findControl(control);
+    accessControl(control, [&](const ControlRecord& record) {
         disabled = IsWindow(record.window) ? !IsWindowEnabled(record.window) : record.disabled;
     });
     return disabled;
 }
 
 void setControlValue(ControlRef control, TextProperty, std::string_view text) {
-    onWindowThread([&] {
-        ControlRecord& record = findControl(control);
+    accessControl(control, [&](ControlRecord& record) {
         const Text value(text);
         if (record.kind == ControlKind::Label) {
             record.caption = value;
@@ -148,8 +153,7 @@ void setControlValue(ControlRef control, TextProperty, std::string_view text) {
 }
 
 void setControlValue(ControlRef control, DisabledProperty, bool disabled) {
-    onWindowThread([&] {
-        ControlRecord& record = findControl(control);
+    accessControl(control, [&](ControlRecord& record) {
         record.disabled = disabled;
         if (IsWindow(record.window)) EnableWindow(record.window, !disabled);
     });
@@ -157,8 +161,7 @@ void setControlValue(ControlRef control, DisabledProperty, bool disabled) {
 
 void appendEditText(ControlRef control, std::initializer_list<std::string_view> texts) {
     for (std::string_view piece : texts) {
-        onWindowThread([&] {
-            const ControlRecord& record = findControl(control);
+        accessControl(control, [&](const ControlRecord& record) {
             // A selection past the end is cut back to the end, whether the box counts bytes or
             // characters; so the end is found without reading or even measuring the box's text,
             // and the cost of an append does not grow with the log.
