@@ -100,7 +100,11 @@ void pumpPendingMessages() {
 namespace {
 
 DWORD WINAPI runWorkerRoutine(void* routine) {
-    reinterpret_cast<void (*)()>(routine)();
+    try {
+        reinterpret_cast<void (*)()>(routine)();
+    } catch (...) {
+        endWithFatalError("程序内部错误，程序将退出。");
+    }
     return 0;
 }
 

@@ -137,7 +137,7 @@ LRESULT onControlColour(UINT message, WPARAM wParam, LPARAM lParam) {
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT handleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kControlAccessMessage:
             runControlAccess(lParam);
@@ -170,7 +170,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 // A group box drops the notifications of its children; this one hands them to the main window.
-LRESULT CALLBACK groupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT handleGroupBoxMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
         case WM_CTLCOLORSTATIC:
@@ -189,6 +189,17 @@ LRESULT CALLBACK groupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
+// No exception may cross into the system's message dispatch: one that reaches here is a fault of
+// the program and ends it like every fatal error.
+template <LRESULT (*handle)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK guardedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return handle(window, message, wParam, lParam);
+    } catch (...) {
+        endWithFatalError("程序内部错误，程序将退出。");
+    }
+}
+
 HICON loadProgramIcon(HINSTANCE instance, int size) {
     // Shared with the window class; lives as long as the process.
     return static_cast<HICON>(LoadImageA(instance, "DEFAULT_ICON", IMAGE_ICON, size, size, 0));
@@ -197,7 +208,7 @@ HICON loadProgramIcon(HINSTANCE instance, int size) {
 bool registerWindowClass(HINSTANCE instance) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.lpfnWndProc = guardedWindowProc<handleMainWindowMessage>;
     windowClass.hInstance = instance;
     windowClass.hIcon = loadProgramIcon(instance, 32);
     windowClass.hIconSm = loadProgramIcon(instance, 16);
@@ -282,8 +293,8 @@ bool createControls(HINSTANCE instance) {
         }
         if (description.kind == ControlKind::GroupBox) {
             gMain.groupBox = control;
-            gMain.groupBoxDefaultProc = reinterpret_cast<WNDPROC>(
-                SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(groupBoxProc)));
+            gMain.groupBoxDefaultProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(guardedWindowProc<handleGroupBoxMessage>)));
         }
         registerControl(kMainWindowId, description.control.controlId, description.kind, control, description.text);
     }
