@@ -11,15 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "test_files.h"
 #include "ui/controls.h"
-
-// A Linux path of the build as Wine sees it (Z:\...).
-std::string windowsPathOf(std::string_view unixPath);
-
-std::string readFileBytes(const std::string& path);
-bool writeFileBytes(const std::string& path, std::string_view bytes);
-bool fileExists(const std::string& path);
-void removeTree(const std::string& path);
 
 // Polls until condition holds or the time is up; true when it held.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -3,8 +3,6 @@
 // removes it at the end. Chinese literals are compiled to GBK (-fexec-charset=CP936) and the tests
 // run with the ANSI code page 936.
 #include <gtest/gtest.h>
-
-#include "hex_bytes.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -16,37 +14,17 @@
 #include <string_view>
 #include <vector>
 
+#include "hex_bytes.h"
 #include "services/system.h"
 #include "settings/record_restart.h"
 #include "settings/settings.h"
+#include "test_files.h"
 
 #ifndef QUORVANE_FAKE_SHUTDOWN
 #error "QUORVANE_FAKE_SHUTDOWN names the fake shutdown.exe built by the fake_shutdown target"
 #endif
 
 namespace {
-
-// The whole file, or nothing when it cannot be opened.
-std::optional<std::string> readFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool writeFile(const std::string& path, std::string_view bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    return CloseHandle(file) && ok;
-}
 
 bool isDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -73,29 +51,10 @@ std::vector<std::string> entriesOf(const std::string& directory) {
     return names;
 }
 
-void removeTree(const std::string& directory) {
-    for (const std::string& name : entriesOf(directory)) {
-        const std::string path = directory + "\\" + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (isDirectory(path))
-            removeTree(path);
-        else
-            DeleteFileA(path.c_str());
-    }
-    RemoveDirectoryA(directory.c_str());
-}
-
 std::string currentDirectory() {
     char buffer[MAX_PATH * 2] = {};
     const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
     return std::string(buffer, length);
-}
-
-// A Unix path of the build tree as Wine's drive Z: sees it.
-std::string windowsPathOf(std::string_view unixPath) {
-    std::string path = "Z:";
-    for (char c : unixPath) path += c == '/' ? '\\' : c;
-    return path;
 }
 
 // A fresh folder under the temporary folder for one test; the current directory is put back and
@@ -189,7 +148,7 @@ TEST_F(SaveBytesTest, WritesExactlyTheBuffersInOrder) {
         SCOPED_TRACE(c.name);
         const std::string path = in(c.fileName);
         if (c.before) {
-            ASSERT_TRUE(writeFile(path, *c.before));
+            ASSERT_TRUE(writeFileBytes(path, *c.before));
         }
         EXPECT_TRUE(saveParts(path, c.parts));
         const std::optional<std::string> content = readFile(path);
@@ -200,7 +159,7 @@ TEST_F(SaveBytesTest, WritesExactlyTheBuffersInOrder) {
 
 TEST_F(SaveBytesTest, TheConstantEmptyBufferAloneGivesAnEmptyFile) {
     const std::string path = in("Restart.bat");
-    ASSERT_TRUE(writeFile(path, "something before"));
+    ASSERT_TRUE(writeFileBytes(path, "something before"));
     EXPECT_TRUE(saveBytesToFile(path, {kEmptyBuffer}));
     EXPECT_EQ(readFile(path), std::optional<std::string>(""));
 }
@@ -231,8 +190,8 @@ TEST_F(SaveBytesTest, FailsWithoutCreatingAnything) {
 using PathExistsTest = TempFolderTest;
 
 TEST_F(PathExistsTest, FindsFilesDirectoriesAndPatterns) {
-    ASSERT_TRUE(writeFile(in("data.txt"), "x"));
-    ASSERT_TRUE(writeFile(in("乗.exe"), "x"));
+    ASSERT_TRUE(writeFileBytes(in("data.txt"), "x"));
+    ASSERT_TRUE(writeFileBytes(in("乗.exe"), "x"));
     ASSERT_TRUE(CreateDirectoryA(in("sub dir").c_str(), nullptr));
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
     const struct {
@@ -262,7 +221,7 @@ TEST_F(PathExistsTest, FindsFilesDirectoriesAndPatterns) {
 }
 
 TEST_F(PathExistsTest, RelativeNamesFollowTheCurrentDirectory) {
-    ASSERT_TRUE(writeFile(in("data.txt"), "x"));
+    ASSERT_TRUE(writeFileBytes(in("data.txt"), "x"));
     ASSERT_TRUE(CreateDirectoryA(in("sub").c_str(), nullptr));
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
     EXPECT_TRUE(pathExists("data.txt"));
@@ -401,7 +360,7 @@ TEST_F(SettingsTest, MissingFileSectionOrKeyReadsEmpty) {
     EXPECT_TRUE(readSetting(ini_, "PING", "命令").empty());
     EXPECT_FALSE(isFile(ini_)) << "reading creates no file";
 
-    ASSERT_TRUE(writeFile(ini_, "[OTHER]\r\n命令=elsewhere\r\n[PING]\r\n别的=x\r\n"));
+    ASSERT_TRUE(writeFileBytes(ini_, "[OTHER]\r\n命令=elsewhere\r\n[PING]\r\n别的=x\r\n"));
     EXPECT_TRUE(readSetting(ini_, "PING", "命令").empty());
     EXPECT_TRUE(readSetting(ini_, "MISSING", "命令").empty());
     EXPECT_EQ(std::string(readSetting(ini_, "OTHER", "命令").c_str()), "elsewhere") << "the file is read";
@@ -441,7 +400,7 @@ TEST_F(SettingsTest, AnEmptyValueKeepsTheKey) {
 }
 
 TEST_F(SettingsTest, AWriteKeepsOtherSectionsAndKeys) {
-    ASSERT_TRUE(writeFile(ini_, "[OTHER]\r\nkey=one\r\n[PING]\r\nkeep=two\r\n命令=old\r\n别的=三\r\n"));
+    ASSERT_TRUE(writeFileBytes(ini_, "[OTHER]\r\nkey=one\r\n[PING]\r\nkeep=two\r\n命令=old\r\n别的=三\r\n"));
     EXPECT_TRUE(writeSetting(ini_, "PING", "命令", "-t 127.0.0.1"));
     EXPECT_EQ(std::string(readSetting(ini_, "PING", "命令").c_str()), "-t 127.0.0.1");
     EXPECT_EQ(std::string(readSetting(ini_, "OTHER", "key").c_str()), "one");
@@ -487,7 +446,7 @@ TEST_F(SettingsTest, LeadingControlBytesAreSkippedOnReading) {
 TEST_F(SettingsTest, AnEmptySectionOrKeyIsNotLookedUp) {
     // A file that holds an empty section name and an empty key name: neither is reached by names
     // that are empty after skipping.
-    ASSERT_TRUE(writeFile(ini_, "[]\r\n命令=empty section\r\n[PING]\r\n=empty key\r\n命令=v\r\n"));
+    ASSERT_TRUE(writeFileBytes(ini_, "[]\r\n命令=empty section\r\n[PING]\r\n=empty key\r\n命令=v\r\n"));
     EXPECT_TRUE(readSetting(ini_, " ", "命令").empty());
     EXPECT_TRUE(readSetting(ini_, "PING", "\t").empty());
     EXPECT_EQ(std::string(readSetting(ini_, "PING", "命令").c_str()), "v");
@@ -497,7 +456,7 @@ TEST_F(SettingsTest, AWriteThatCannotBeStoredGivesFalseAndChangesNothing) {
     const std::string before = "[PING]\r\n命令=-t 127.0.0.1\r\n";
     {
         SCOPED_TRACE("c.ini held open by another program that shares nothing");
-        ASSERT_TRUE(writeFile(ini_, before));
+        ASSERT_TRUE(writeFileBytes(ini_, before));
         HANDLE held =
             CreateFileA(ini_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -508,7 +467,7 @@ TEST_F(SettingsTest, AWriteThatCannotBeStoredGivesFalseAndChangesNothing) {
     }
     {
         SCOPED_TRACE("read-only c.ini");
-        ASSERT_TRUE(writeFile(ini_, before));
+        ASSERT_TRUE(writeFileBytes(ini_, before));
         ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_READONLY));
         // Windows refuses to write a read-only file. Wine maps the attribute to the file's Unix
         // permissions, which do not stop the superuser that these tests may run as: there the file
@@ -562,7 +521,7 @@ TEST_F(ShortPathTest, BareNamesOfExistingFiles) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(writeFile(in(c.fileName), "MZ"));
+        ASSERT_TRUE(writeFileBytes(in(c.fileName), "MZ"));
         const std::string result = shortPathOf(c.fileName).c_str();
         if (!c.shorter) {
             EXPECT_EQ(hexOf(result), hexOf(c.fileName));
@@ -580,7 +539,7 @@ TEST_F(ShortPathTest, BareNamesOfExistingFiles) {
 }
 
 TEST_F(ShortPathTest, PathsWithoutAShorterFormComeBackUnchanged) {
-    ASSERT_TRUE(writeFile(in("Quorvane long name.exe"), "MZ"));
+    ASSERT_TRUE(writeFileBytes(in("Quorvane long name.exe"), "MZ"));
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
     std::string longExisting;
     while (longExisting.size() < 280) longExisting += ".\\";
